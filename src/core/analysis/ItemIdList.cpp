@@ -1,0 +1,54 @@
+#include "analysis/ItemIdList.h"
+
+namespace vantrel {
+
+bool ItemIdList::AppendLine(std::string_view line) {
+    std::lock_guard lock(mutex_);
+    auto [it, added] = lines_.emplace(line);
+    if (!added) {
+        return false;
+    }
+    text_.append(line);
+    text_.append("\r\n");
+    ++count_;
+    return true;
+}
+
+bool ItemIdList::ContainsLine(std::string_view line) const {
+    std::lock_guard lock(mutex_);
+    return lines_.count(std::string(line)) != 0;
+}
+
+std::string ItemIdList::Text() const {
+    std::lock_guard lock(mutex_);
+    return text_;
+}
+
+std::size_t ItemIdList::LineCount() const {
+    std::lock_guard lock(mutex_);
+    return count_;
+}
+
+void ItemIdList::Clear() {
+    std::lock_guard lock(mutex_);
+    text_.clear();
+    lines_.clear();
+    count_ = 0;
+}
+
+std::vector<std::string> ItemIdList::SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+}  // namespace vantrel
