@@ -12,18 +12,18 @@
 namespace vantrel::demo {
 
 struct ServerOptions {
-    Options catalogue;              // seed, items per shop, page size
-    std::string host = "127.0.0.1"; // address to bind
-    bool loginWall = false;         // shop search pages answer a login form until the visitor has the login cookie
-    int securityCheckAfter = 0;     // 0: never; N: from the Nth sales or review request on, requests without the
-                                    // pass cookie answer the security-check marker
-    int latencyMs = 0;              // added before every answer
-    bool verbose = false;           // one line per request on stderr
+    Options catalogue;               // seed, items per shop, page size
+    std::string host = "127.0.0.1";  // address to bind
+    bool loginWall = false;          // shop search pages answer a login form until the visitor has the login cookie
+    int securityCheckAfter = 0;      // 0: never; N: from the Nth sales or review request on, requests without the
+                                     // pass cookie answer the security-check marker
+    int latencyMs = 0;               // added before every answer
+    bool verbose = false;            // one line per request on stderr
 };
 
 // Names of the cookies the demo sets (host-only flags are not used: the cookies carry Domain=.taobao.com etc.).
-inline constexpr const char* kLoginCookie = "demo_login";  // value "1", set by /member/login.jhtml
-inline constexpr const char* kPassCookie = "demo_sec_pass"; // value "1", set by the security-check form (/verify.do)
+inline constexpr const char* kLoginCookie = "demo_login";    // value "1", set by /member/login.jhtml
+inline constexpr const char* kPassCookie = "demo_sec_pass";  // value "1", set by the security-check form (/verify.do)
 
 class DemoMarket {
 public:
