@@ -41,6 +41,7 @@ struct ShopPlan {
     ShopKind kind;
     const char* name;
     int defaultItems;
+    int missingOffset;  // chosen so that the default catalogue lacks every marker somewhere on both markets
     bool homeTitleHasName;
     const char* prefixes[6];
     const char* products[8];
@@ -53,6 +54,7 @@ const ShopPlan kShops[] = {
      ShopKind::TaobaoAsync,
      "小蜜蜂家居生活馆",
      46,
+     0,
      true,
      {"北欧", "日式", "简约", "加厚", "创意", "ins风"},
      {"纯棉四件套", "收纳盒", "懒人沙发", "落地灯", "陶瓷餐具套装", "记忆棉枕头", "防滑地垫", "香薰加湿器"},
@@ -61,6 +63,7 @@ const ShopPlan kShops[] = {
      ShopKind::TaobaoSearch,
      "青禾原创女装",
      33,
+     6,
      true,
      {"2016春季新款", "韩版", "宽松", "修身", "复古", "文艺"},
      {"长袖衬衫", "连衣裙", "针织开衫", "牛仔裤", "风衣外套", "半身裙", "卫衣", "阔腿裤"},
@@ -69,6 +72,7 @@ const ShopPlan kShops[] = {
      ShopKind::TaobaoSearchPageNum,
      "老街茶叶铺",
      27,
+     3,
      true,
      {"2015新茶", "明前", "特级", "高山", "手工", "原产地"},
      {"西湖龙井", "铁观音", "普洱茶饼", "正山小种", "碧螺春", "白茶", "大红袍", "茉莉花茶"},
@@ -76,6 +80,7 @@ const ShopPlan kShops[] = {
     {"empty-shop.taobao.com",
      ShopKind::TaobaoEmpty,
      "新开小店",
+     0,
      0,
      true,
      {"", "", "", "", "", ""},
@@ -85,6 +90,7 @@ const ShopPlan kShops[] = {
      ShopKind::TmallMain,
      "晨光数码旗舰店",
      41,
+     0,
      true,
      {"官方正品", "顺丰包邮", "新品", "旗舰款", "限量版", "升级版"},
      {"蓝牙耳机", "移动电源", "机械键盘", "无线鼠标", "智能手环", "U盘64G", "平板保护套", "数据线"},
@@ -93,6 +99,7 @@ const ShopPlan kShops[] = {
      ShopKind::TmallGlobal,
      "环球母婴海外旗舰店",
      18,
+     8,
      false,
      {"澳洲进口", "日本直邮", "德国", "新西兰", "荷兰", "美国"},
      {"婴儿奶粉3段", "纸尿裤L码", "儿童维生素", "婴儿湿巾", "宝宝辅食米粉", "儿童牙膏", "奶瓶", "润肤乳"},
@@ -101,6 +108,7 @@ const ShopPlan kShops[] = {
      ShopKind::TmallRenderError,
      "森林户外专营店",
      25,
+     5,
      true,
      {"户外", "专业", "轻量", "防风", "透气", "耐磨"},
      {"登山鞋", "冲锋衣", "双人帐篷", "登山杖", "睡袋", "速干衣", "头灯", "登山包40L"},
@@ -109,6 +117,7 @@ const ShopPlan kShops[] = {
      ShopKind::TmallRedirect,
      "云朵童装旗舰店",
      12,
+     3,
      true,
      {"童装", "儿童", "宝宝", "中大童", "亲子装", "婴儿"},
      {"卫衣", "羽绒服", "连体衣", "运动鞋", "牛仔外套", "打底裤", "睡衣套装", "棉袜5双"},
@@ -306,7 +315,7 @@ Catalogue::Catalogue(const Options& options) : seed_(options.seed) {
             item.nowMs = WithoutTripleZero(nowMs_ / 1000 + i * 7) * 1000;
             item.rateApiSingleQuoted = i % 2 == 1;
             if (i % 8 == 5) {
-                const int k = (i / 8 + s) % 9;
+                const int k = (i / 8 + plan.missingOffset) % 9;
                 item.missing = k == 8 ? 0xFFu : 1u << k;
             }
             switch (i % 16) {
