@@ -129,7 +129,8 @@ void PrintTable(const ResultTable& table) {
     std::fflush(stdout);
 }
 
-HeadlessRunCallbacks MakeCallbacks(bool quiet) {
+// lastStatus: the status text shown last (so that the end-of-run text is not shown twice in a row).
+HeadlessRunCallbacks MakeCallbacks(bool quiet, std::string& lastStatus) {
     HeadlessRunCallbacks cb;
     cb.securityCheck = [](const std::string& address) {
         Say("市场要求安全验证：" + GbkToUtf8(address) + "（命令行不等待验证，继续分析）");
@@ -140,7 +141,10 @@ HeadlessRunCallbacks MakeCallbacks(bool quiet) {
         }
     };
     if (!quiet) {
-        cb.status = [](const std::string& text) { SayGbk(text); };
+        cb.status = [&lastStatus](const std::string& text) {
+            SayGbk(text);
+            lastStatus = text;
+        };
         cb.progress = [](Stage stage, int n, int count, const std::string& detail) {
             switch (stage) {
                 case Stage::Capture:
@@ -211,7 +215,8 @@ int main(int argc, char** argv) {
 
     HeadlessRunOptions options;
     options.dataFolder = folder;
-    HeadlessRunResult result = RunShop(Utf8ToGbk(args.address), options, MakeCallbacks(args.quiet));
+    std::string lastStatus;
+    HeadlessRunResult result = RunShop(Utf8ToGbk(args.address), options, MakeCallbacks(args.quiet, lastStatus));
     if (result.outcome == RunOutcome::Rejected) {
         SayGbk(result.finalText);
         return 2;
@@ -227,7 +232,7 @@ int main(int argc, char** argv) {
     }
     if (result.finalText.empty()) {
         Say("任务未完成");
-    } else {
+    } else if (result.finalText != lastStatus || args.csv || args.html) {
         SayGbk(result.finalText);
     }
     return result.outcome == RunOutcome::Finished && written ? 0 : 1;

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,12 @@
 #include "web/Encoding.h"
 
 extern char** environ;
+
+namespace vantrel::demo {
+void PrintTo(ShopKind kind, std::ostream* os) {
+    *os << ShopKindName(kind);
+}
+}  // namespace vantrel::demo
 
 namespace vantrel {
 namespace {
@@ -271,6 +278,20 @@ TEST_F(CliTest, EmptyShopWritesNoCsvFile) {
     EXPECT_NE(r.err.find("暂无数据可保存"), std::string::npos);
     EXPECT_EQ(ParseTable(r.out).RowCount(), 0);
     EXPECT_FALSE(fs::exists(dir_ / "out.csv"));
+}
+
+// Nobody can log in without a browser: the run says which page wanted it and the crawl gives up.
+TEST_F(CliTest, LoginWallIsReportedAndTheRunFails) {
+    demo::ServerOptions options;
+    options.loginWall = true;
+    StartMarket(options);
+    const demo::Shop& shop = Catalogue().ShopOf(demo::ShopKind::TaobaoSearch);
+    const CliResult r = RunShop(shop);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("页面需要在浏览器中登录或验证，未能取得列表：" + shop.searchAddress), std::string::npos)
+        << r.err;
+    EXPECT_EQ(LastLine(r.err), "网络超时，请重试！");
+    EXPECT_EQ(ParseTable(r.out).RowCount(), 0);
 }
 
 // Nobody can pass the check without a browser: the run says so, does not wait, and the counters that were
