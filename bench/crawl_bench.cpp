@@ -170,7 +170,6 @@ HeadlessRunCallbacks RecordingCallbacks(Recorder& rec, Clock::time_point start) 
 
 HeadlessRunOptions RecordingOptions(Recorder& rec) {
     HeadlessRunOptions options;
-    options.dataFolder = std::filesystem::temp_directory_path();
     options.fetch = [&rec](const std::string& address) {
         const auto t0 = Clock::now();
         std::string body = web::WebRequest(address);
