@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -472,6 +473,16 @@ bool DemoMarket::start(int port) {
     auto handler = [&m](const httplib::Request& req, httplib::Response& res) { m.Handle(req, res); };
     m.server.Get(".*", handler);
     m.server.Post(".*", handler);
+    // An HTTP/1.0 request gets its connection closed after the answer; say so instead of advertising keep-alive.
+    m.server.set_post_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        std::string connection = req.get_header_value("Connection");
+        for (char& c : connection) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (req.version == "HTTP/1.0" && connection != "keep-alive") {
+            res.set_header("Connection", "close");
+        }
+    });
     if (m.options.verbose) {
         m.server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
             std::fprintf(stderr, "%s %s%s -> %d (%zu bytes)\n", req.method.c_str(),

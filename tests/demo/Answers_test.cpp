@@ -510,8 +510,7 @@ TEST(DemoSecurityCheck, NthCounterRequestAsksForTheCheckUntilItIsPassed) {
     EXPECT_NE(page.body.find("SecurityMatrix"), std::string::npos);
     EXPECT_NE(page.body.find(G("请输入验证码证明咱是正常人")), std::string::npos);
     EXPECT_NE(page.body.find("action=\"/verify.do\""), std::string::npos);
-    const Reply passed = browser.Post("http://sec.taobao.com/verify.do",
-                                      "checkcode=abcd&q=" + std::string(curl_easy_escape(nullptr, query.c_str(), 0)));
+    const Reply passed = browser.Post("http://sec.taobao.com/verify.do", "checkcode=abcd&q=" + UrlEncodeGbk(query));
     EXPECT_NE(passed.headers.find("Set-Cookie: demo_sec_pass=1; Path=/; Domain=.taobao.com"), std::string::npos);
     EXPECT_EQ(passed.url, checkPage);
     EXPECT_NE(passed.body.find("SecurityMatrix"), std::string::npos);
@@ -564,6 +563,7 @@ TEST(DemoFaults, FaultPathsMisbehaveAsDocumented) {
     const Reply echo = c.Get10("http://shop.taobao.com/_fault/echo?" + gbkQuery);
     EXPECT_EQ(echo.body.substr(0, echo.body.find('\n')), "GET /_fault/echo?" + gbkQuery + " HTTP/1.0");
     EXPECT_NE(echo.body.find("Host: shop.taobao.com\n"), std::string::npos);
+    EXPECT_NE(echo.headers.find("Connection: close"), std::string::npos);
 }
 
 }  // namespace
