@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
+#include <memory>
 
 #include "ToolServer.h"
 #include "analysis/ResultTable.h"
@@ -398,7 +399,7 @@ TEST_F(ToolWindowTest, ShortUrlClipboardButtons) {
     EXPECT_TRUE(w->ShortLinkBox()->text().isEmpty());
 }
 
-TEST_F(ToolWindowTest, ShortUrlResultAfterCloseIsDropped) {
+TEST_F(ToolWindowTest, ShortUrlResultAfterCloseIsDroppedAndReachesNoOtherWindow) {
     server_.SetShortUrlAnswer(R"("http://t.cn/late")");
     server_.Hold();
     QPointer<ShortUrlWindow> w = OpenShortUrlTool(nullptr);
@@ -408,9 +409,12 @@ TEST_F(ToolWindowTest, ShortUrlResultAfterCloseIsDropped) {
     w->close();
     Settle();
     ASSERT_FALSE(w);
+
+    ShortUrlWindow* next = OpenShortUrlTool(nullptr);
+    QSignalSpy shown(next, &ShortUrlWindow::resultShown);
     server_.Release();
-    Settle(300);
-    SUCCEED() << "the late result found no window and nothing crashed";
+    EXPECT_FALSE(shown.wait(500));
+    EXPECT_TRUE(next->ShortLinkBox()->text().isEmpty());
 }
 
 // ---------------------------------------------------------------- speech
@@ -581,7 +585,19 @@ TEST_F(SpeechTest, SaveDialogAddsTheSuffixAndRefusesMissingFolders) {
         delete dialog;
         return files.isEmpty() ? QString() : files.first();
     };
-    EXPECT_EQ(CreateSaveFileDialog(nullptr, request)->windowTitle(), Q("保存为MP3"));
+    {
+        // The dialog asks before replacing a file, and opens on the previous choice.
+        std::unique_ptr<SaveFileDialog> dialog(CreateSaveFileDialog(
+            nullptr, {request.title, request.filter, request.defaultSuffix, dir_.filePath("last.mp3")}));
+        EXPECT_EQ(dialog->windowTitle(), Q("保存为MP3"));
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(QDir(dialog->directory()), QDir(dir_.path()));
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(name->text(), "last.mp3");
+        EXPECT_EQ(dialog->nameFilters(), QStringList{Q("*.mp3 (*.mp3)")});
+    }
     bool open = false;
     EXPECT_EQ(accepted("song", &open), dir_.filePath("song.mp3"));
     EXPECT_FALSE(open);

@@ -20,30 +20,14 @@ ShortUrlWindow::ShortUrlWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vantrel - 短网址生成"));
     setFixedSize(673, 250);
 
-    auto* label1 = new QLabel(QStringLiteral("原网址："), this);
-    label1->setObjectName(QStringLiteral("标签1"));
-    label1->setGeometry(20, 32, 56, 24);
-    longBox_ = new QLineEdit(this);
-    longBox_->setObjectName(QStringLiteral("编辑框1"));
-    longBox_->setGeometry(68, 28, 452, 32);
-    paste_ = new QPushButton(QStringLiteral("粘贴长网址"), this);
-    paste_->setObjectName(QStringLiteral("按钮1"));
-    paste_->setGeometry(529, 28, 120, 32);
-    auto* label2 = new QLabel(QStringLiteral("短网址："), this);
-    label2->setObjectName(QStringLiteral("标签2"));
-    label2->setGeometry(20, 80, 56, 24);
-    shortBox_ = new QLineEdit(this);
-    shortBox_->setObjectName(QStringLiteral("编辑框2"));
-    shortBox_->setGeometry(68, 76, 260, 32);
-    copy_ = new QPushButton(QStringLiteral("复制短网址"), this);
-    copy_->setObjectName(QStringLiteral("按钮2"));
-    copy_->setGeometry(336, 76, 248, 32);
-    clear_ = new QPushButton(QStringLiteral("清空"), this);
-    clear_->setObjectName(QStringLiteral("按钮3"));
-    clear_->setGeometry(592, 76, 57, 32);
-    make_ = new QPushButton(QStringLiteral("生成短网址"), this);
-    make_->setObjectName(QStringLiteral("按钮4"));
-    make_->setGeometry(440, 144, 200, 56);
+    Placed(new QLabel(QStringLiteral("原网址："), this), "标签1", {20, 32, 56, 24});
+    longBox_ = Placed(new QLineEdit(this), "编辑框1", {68, 28, 452, 32});
+    paste_ = Placed(new QPushButton(QStringLiteral("粘贴长网址"), this), "按钮1", {529, 28, 120, 32});
+    Placed(new QLabel(QStringLiteral("短网址："), this), "标签2", {20, 80, 56, 24});
+    shortBox_ = Placed(new QLineEdit(this), "编辑框2", {68, 76, 260, 32});
+    copy_ = Placed(new QPushButton(QStringLiteral("复制短网址"), this), "按钮2", {336, 76, 248, 32});
+    clear_ = Placed(new QPushButton(QStringLiteral("清空"), this), "按钮3", {592, 76, 57, 32});
+    make_ = Placed(new QPushButton(QStringLiteral("生成短网址"), this), "按钮4", {440, 144, 200, 56});
     for (QPushButton* b : {paste_, copy_, clear_, make_}) {
         b->setAutoDefault(false);  // Return in a box must not press a button
     }

@@ -32,15 +32,10 @@ SpeechWindow::SpeechWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Vantrel - 文字转语音"));
     setFixedSize(650, 500);
 
-    text_ = new QPlainTextEdit(this);
-    text_->setObjectName(QStringLiteral("编辑框1"));
-    text_->setGeometry(0, 0, 645, 400);
-    auto* label = new QLabel(QStringLiteral("将输入的文字转成MP3语音文件。（甜美女声播音效果）"), this);
-    label->setObjectName(QStringLiteral("标签1"));
-    label->setGeometry(16, 416, 376, 32);
-    speak_ = new QPushButton(QStringLiteral("语音播读"), this);
-    speak_->setObjectName(QStringLiteral("按钮1"));
-    speak_->setGeometry(430, 412, 152, 48);
+    text_ = Placed(new QPlainTextEdit(this), "编辑框1", {0, 0, 645, 400});
+    Placed(new QLabel(QStringLiteral("将输入的文字转成MP3语音文件。（甜美女声播音效果）"), this), "标签1",
+           {16, 416, 376, 32});
+    speak_ = Placed(new QPushButton(QStringLiteral("语音播读"), this), "按钮1", {430, 412, 152, 48});
     speak_->setAutoDefault(false);
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("时钟1"));

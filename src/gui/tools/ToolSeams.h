@@ -3,6 +3,7 @@
 // device and no outside host is needed. Every Set... call with an empty function restores the default.
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <functional>
 #include <string>
@@ -47,6 +48,14 @@ void RunInBackground(std::function<void()> job);
 
 // Queues fn to run on the user-interface thread. Callable from any thread; dropped when the application is gone.
 void PostToUi(std::function<void()> fn);
+
+// Gives a form control its form name (as objectName, UTF-8) and its geometry; returns it.
+template <typename Widget>
+Widget* Placed(Widget* widget, const char* formName, const QRect& geometry) {
+    widget->setObjectName(QString::fromUtf8(formName));
+    widget->setGeometry(geometry);
+    return widget;
+}
 
 // Text conversions between Qt's strings and the program's GBK texts.
 std::string ToGbk(const QString& text);
