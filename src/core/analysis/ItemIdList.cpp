@@ -1,5 +1,7 @@
 #include "analysis/ItemIdList.h"
 
+#include "analysis/TextOps.h"
+
 namespace vantrel {
 
 bool ItemIdList::AppendLine(std::string_view line) {
@@ -37,18 +39,8 @@ void ItemIdList::Clear() {
 }
 
 std::vector<std::string> ItemIdList::SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
-        }
-        lines.emplace_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    // CR LF is matched at GBK character starts only, like every other marker search.
+    return text::Split(text, "\r\n");
 }
 
 }  // namespace vantrel
