@@ -1,5 +1,6 @@
 // The one page-fetch operation: HTTP/1.0 GET of an absolute http(s) address, giving the body bytes.
 // Never reports an error: any failure gives the bytes collected so far (usually none).
+// Routing (--market) and the transfer limits: web/WebSettings.h. The shared cookie store: web/CookieStore.h.
 #pragma once
 
 #include <functional>
