@@ -1,11 +1,6 @@
 // Entry of the desktop program.
-#include <QApplication>
-
-#include "ui/MainWindow.h"
+#include "app/Program.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    vantrel::gui::MainWindow window;
-    window.show();
-    return app.exec();
+    return vantrel::gui::RunProgram(argc, argv);
 }
