@@ -180,10 +180,9 @@ TEST_F(MainWindowForm, VendorLabelsComeIntoViewOnlyWhenTheWindowIsWidened) {
     QTest::mouseClick(w.ContactLabel2(), Qt::LeftButton);
     QTest::mouseClick(w.StatusPane0(), Qt::LeftButton);
     QTest::mouseClick(w.StatusPane1(), Qt::LeftButton);
-    const QString home =
-        QString::fromUtf8(links::MakerHome().data(), static_cast<qsizetype>(links::MakerHome().size()));
-    EXPECT_EQ(opened_, QStringList({QString::fromUtf8(links::GroupJoinPage(0).data()),
-                                    QString::fromUtf8(links::GroupJoinPage(1).data()), home, home}));
+    const QString home = QString::fromStdString(Links().makerHome);
+    EXPECT_EQ(opened_, QStringList({QString::fromStdString(Links().groupJoinPages[0]),
+                                    QString::fromStdString(Links().groupJoinPages[1]), home, home}));
 }
 
 TEST_F(MainWindowForm, BusyPictureIsAnAnimatedGifOfEightFrames) {
@@ -218,7 +217,7 @@ TEST_F(MainWindowForm, TrayMenuHasEveryEntryInOrder) {
                            "新浪微博榜单", "好搜指数", "淘宝模板", "商品类目表"}));
     QMenu* products = FindAction(w.TrayMenu(), QStringLiteral("其他电商软件"))->menu();
     ASSERT_NE(products, nullptr);
-    EXPECT_EQ(products->actions().size(), static_cast<qsizetype>(links::OtherProducts().size()));
+    EXPECT_EQ(products->actions().size(), static_cast<qsizetype>(Links().otherProducts.size()));
 
     EXPECT_EQ(w.ListMenu()->objectName(), QStringLiteral("右键菜单"));
     EXPECT_EQ(Captions(w.ListMenu()), QStringList({"打开链接", "历史分析"}));
@@ -227,7 +226,7 @@ TEST_F(MainWindowForm, TrayMenuHasEveryEntryInOrder) {
 TEST_F(MainWindowForm, EveryLinkEntryOpensItsAddressOnce) {
     MainWindow& w = NewWindow();
     QMenu* sites = FindAction(w.TrayMenu(), QStringLiteral("运营常用网址"))->menu();
-    const auto& table = links::OperationSites();
+    const auto& table = Links().operationSites;
     ASSERT_EQ(sites->actions().size(), 16);
     for (int i = 0; i < 16; ++i) {
         opened_.clear();
@@ -238,8 +237,8 @@ TEST_F(MainWindowForm, EveryLinkEntryOpensItsAddressOnce) {
     opened_.clear();
     FindAction(w.TrayMenu(), QStringLiteral("Kestrum官网"))->trigger();
     FindAction(w.TrayMenu(), QStringLiteral("官方淘宝店"))->trigger();
-    EXPECT_EQ(opened_, QStringList({QString::fromUtf8(links::MakerHome().data()),
-                                    QString::fromUtf8(links::MakerShop().data())}));
+    EXPECT_EQ(opened_,
+              QStringList({QString::fromStdString(Links().makerHome), QString::fromStdString(Links().makerShop)}));
     opened_.clear();
     QMenu* products = FindAction(w.TrayMenu(), QStringLiteral("其他电商软件"))->menu();
     for (QAction* a : products->actions()) {
@@ -249,7 +248,7 @@ TEST_F(MainWindowForm, EveryLinkEntryOpensItsAddressOnce) {
 }
 
 TEST_F(MainWindowForm, LinkTableKeepsTheSchemesAndPaths) {
-    const auto& t = links::OperationSites();
+    const auto& t = Links().operationSites;
     ASSERT_EQ(t.size(), 16u);
     auto starts = [](const std::string& s, std::string_view p) { return s.rfind(p, 0) == 0; };
     auto ends = [](const std::string& s, std::string_view p) {

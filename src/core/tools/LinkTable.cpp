@@ -2,7 +2,7 @@
 
 #include "vantrel/Config.h"
 
-namespace vantrel::links {
+namespace vantrel {
 namespace {
 
 // Hosts of the operations sites. The schemes and paths below are fixed; the hosts are configuration and may be
@@ -40,54 +40,38 @@ std::string Address(std::string_view scheme, std::string_view hostName, std::str
 
 }  // namespace
 
-const std::vector<Link>& OperationSites() {
-    static const std::vector<Link> sites = {
-        {"生意参谋", Address("http", host::kSellerAnalytics, "/login.htm")},
-        {"淘宝排行版", Address("http", host::kRankingList, "/")},
-        {"淘宝指数", Address("http", host::kSearchIndex, "/")},
-        {"搜索诊断助手", Address("http", host::kSearchDiagnosis, "/")},
-        {"直通车", Address("http", host::kPayPerClick, "/")},
-        {"站内TOP20万词表", std::string(outside::kKeywordListDisk)},
-        {"站外TOP20万词表", Address("https", host::kSellerForum, "/catalog/thread/244117-258918740.htm")},
-        {"淘宝情报", Address("http", host::kDataReports, "/")},
-        {"超级数据", std::string(outside::kSuperData)},
-        {"阿里指数", Address("http", host::kWholesaleIndex, "/alizs/home.htm")},
-        {"百度指数", std::string(outside::kBaiduIndex)},
-        {"百度搜索风云榜", std::string(outside::kBaiduTrends)},
-        {"新浪微博榜单", std::string(outside::kWeiboLists)},
-        {"好搜指数", std::string(outside::kHaosouIndex)},
-        {"淘宝模板", Address("http", host::kTemplates, "/listpage/")},
-        {"商品类目表", Address("https", host::kMarketHome, "/markets/tbhome/market-list")},
+const LinkTable& Links() {
+    static const LinkTable table = {
+        .operationSites =
+            {
+                {"生意参谋", Address("http", host::kSellerAnalytics, "/login.htm")},
+                {"淘宝排行版", Address("http", host::kRankingList, "/")},
+                {"淘宝指数", Address("http", host::kSearchIndex, "/")},
+                {"搜索诊断助手", Address("http", host::kSearchDiagnosis, "/")},
+                {"直通车", Address("http", host::kPayPerClick, "/")},
+                {"站内TOP20万词表", std::string(outside::kKeywordListDisk)},
+                {"站外TOP20万词表", Address("https", host::kSellerForum, "/catalog/thread/244117-258918740.htm")},
+                {"淘宝情报", Address("http", host::kDataReports, "/")},
+                {"超级数据", std::string(outside::kSuperData)},
+                {"阿里指数", Address("http", host::kWholesaleIndex, "/alizs/home.htm")},
+                {"百度指数", std::string(outside::kBaiduIndex)},
+                {"百度搜索风云榜", std::string(outside::kBaiduTrends)},
+                {"新浪微博榜单", std::string(outside::kWeiboLists)},
+                {"好搜指数", std::string(outside::kHaosouIndex)},
+                {"淘宝模板", Address("http", host::kTemplates, "/listpage/")},
+                {"商品类目表", Address("https", host::kMarketHome, "/markets/tbhome/market-list")},
+            },
+        .otherProducts =
+            {
+                {"Kestrum 标题优化助手", "http://www.kestrum.invalid/products/title-helper"},
+                {"Kestrum 关键词挖掘工具", "http://www.kestrum.invalid/products/keywords"},
+                {"Kestrum 店铺监控工具", "http://www.kestrum.invalid/products/shop-watch"},
+            },
+        .makerHome = std::string(config::VendorHomeUrl),
+        .makerShop = std::string(config::VendorShopUrl),
+        .groupJoinPages = {std::string(config::VendorContact1Url), std::string(config::VendorContact2Url)},
     };
-    return sites;
+    return table;
 }
 
-const std::vector<Link>& OtherProducts() {
-    static const std::vector<Link> products = {
-        {"Kestrum 标题优化助手", "http://www.kestrum.invalid/products/title-helper"},
-        {"Kestrum 关键词挖掘工具", "http://www.kestrum.invalid/products/keywords"},
-        {"Kestrum 店铺监控工具", "http://www.kestrum.invalid/products/shop-watch"},
-    };
-    return products;
-}
-
-std::string_view MakerHome() {
-    return config::VendorHomeUrl;
-}
-
-std::string_view MakerShop() {
-    return config::VendorShopUrl;
-}
-
-std::string_view GroupJoinPage(int index) {
-    switch (index) {
-        case 0:
-            return config::VendorContact1Url;
-        case 1:
-            return config::VendorContact2Url;
-        default:
-            return {};
-    }
-}
-
-}  // namespace vantrel::links
+}  // namespace vantrel

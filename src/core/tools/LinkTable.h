@@ -1,30 +1,28 @@
 // The link commands of the main window: the operations sites of the tray menu, the vendor's own pages and
 // products. Each entry is one address that the desktop's "open" action shows in the user's browser, exactly as
-// configured, with nothing added. Captions are UTF-8 (they are menu texts only, never marketplace text).
+// configured, with nothing added. Captions are UTF-8 (menu texts only, never marketplace text).
 #pragma once
 
+#include <array>
 #include <string>
-#include <string_view>
 #include <vector>
 
-namespace vantrel::links {
+namespace vantrel {
 
 struct Link {
     std::string caption;  // menu text (UTF-8)
     std::string url;      // the address opened
 };
 
-// The submenu "运营常用网址": 16 sites in menu order.
-const std::vector<Link>& OperationSites();
+struct LinkTable {
+    std::vector<Link> operationSites;           // the submenu "运营常用网址": 16 sites in menu order
+    std::vector<Link> otherProducts;            // the submenu "其他电商软件" (may be empty)
+    std::string makerHome;                      // "Kestrum官网" and the status bar
+    std::string makerShop;                      // "官方淘宝店"
+    std::array<std::string, 2> groupJoinPages;  // the two contact labels, in label order
+};
 
-// The submenu "其他电商软件": the vendor's other products (configuration; may be empty).
-const std::vector<Link>& OtherProducts();
+// The program's table (configuration).
+const LinkTable& Links();
 
-// The vendor's web site (tray item "Kestrum官网", the status bar) and its marketplace shop ("官方淘宝店").
-std::string_view MakerHome();
-std::string_view MakerShop();
-
-// The join pages of the vendor's two user groups (the two contact labels), index 0 or 1; empty otherwise.
-std::string_view GroupJoinPage(int index);
-
-}  // namespace vantrel::links
+}  // namespace vantrel

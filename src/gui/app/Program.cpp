@@ -10,6 +10,7 @@
 #include "app/CommonOptions.h"
 #include "run/RunDriver.h"
 #include "run/Workers.h"
+#include "skin/Skin.h"
 #include "tools/ToolWiring.h"
 #include "ui/MainWindow.h"
 #include "web/BrowserEnvironment.h"
@@ -48,6 +49,7 @@ int RunProgram(int argc, char** argv) {
         return Usage("unexpected argument: " + rest.rest[1]);
     }
 
+    LoadSkinLibrary();  // a build without the skin library image attaches our own skins instead
     auto* window = new MainWindow;
     window->Run().SetCaptureFactory(std::make_unique<LoginBrowserCapture>());
     WireTools(*window);

@@ -26,7 +26,7 @@ void CsvExport::Run() {
         request.initialPath = lastPath_;
         const QString path = AskSaveFileName(&window_, request);
         if (!path.isEmpty()) {
-            const ExportLayout layout = ExportLayoutFor(window_.ShopAddressGbk());
+            const ExportLayout layout = ExportLayoutFor(window_.ShopAddress());
             const std::string bytes = BuildCsv(window_.Results()->FirstRows(rows), layout);
             if (WriteFileAtomic(QFile::encodeName(path).toStdString(), bytes)) {
                 lastPath_ = path;

@@ -26,7 +26,7 @@ void HtmlReportExport::Start() {
         return;
     }
     // The layout is fixed once, from the address as it stands now.
-    const std::string address = window_.ShopAddressGbk();
+    const std::string address = window_.ShopAddress();
     const std::filesystem::path folder = DataFolder();
     const std::shared_ptr<UiGate> gate = window_.Run().Gate();
     MainWindow* window = &window_;

@@ -25,7 +25,7 @@ void GuiRunHost::Cancel() {
 
 std::string GuiRunHost::ShopAddress() {
     std::string address;
-    gate_->Call([&] { address = driver_->Window().ShopAddressGbk(); });
+    gate_->Call([&] { address = driver_->Window().ShopAddress(); });
     return address;
 }
 

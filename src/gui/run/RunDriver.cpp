@@ -40,10 +40,10 @@ void RunDriver::ClearBrowserState() {
 
 void RunDriver::StartRun() {
     // The cleaned address is written back after every step, so the user sees what is used.
-    const NormalisedAddress cleaned = NormaliseShopAddress(window_.ShopAddressGbk());
-    window_.SetShopAddressGbk(cleaned.spacesRemoved);
-    window_.SetShopAddressGbk(cleaned.schemeReplaced);
-    window_.SetShopAddressGbk(cleaned.withScheme);
+    const NormalisedAddress cleaned = NormaliseShopAddress(window_.ShopAddress());
+    window_.SetShopAddress(cleaned.spacesRemoved);
+    window_.SetShopAddress(cleaned.schemeReplaced);
+    window_.SetShopAddress(cleaned.withScheme);
     const std::string address = HostOnlyAddress(cleaned.withScheme);
     // An address whose domain mark stood only in its path names no shop once the path is dropped: it is rejected
     // like an address without a mark, before anything changes, instead of starting a run that no crawler serves.
@@ -52,7 +52,7 @@ void RunDriver::StartRun() {
         ShowToolMessage(&window_, FromGbk(texts::WarningTitle()), FromGbk(texts::BadAddress()));
         return;
     }
-    window_.SetShopAddressGbk(address);
+    window_.SetShopAddress(address);
     SaveAddressHistory(HistoryFile(), address);
 
     state_->SetBrowserTargetUrl(BrowserTargetFor(address));
@@ -88,7 +88,7 @@ void RunDriver::SetRunControls(bool run) {
 
 void RunDriver::StartCrawl() {
     window_.Timer1()->stop();
-    const CrawlerKind kind = ChooseCrawler(window_.ShopAddressGbk(), state_->ListingPageText());
+    const CrawlerKind kind = ChooseCrawler(window_.ShopAddress(), state_->ListingPageText());
     if (kind != CrawlerKind::None) {
         Launch(crawl_, [kind](RunHost& host) { RunCrawler(kind, host); });
     }
@@ -97,7 +97,7 @@ void RunDriver::StartCrawl() {
 
 void RunDriver::StartAnalysis() {
     window_.Timer2()->stop();
-    const std::string address = window_.ShopAddressGbk();
+    const std::string address = window_.ShopAddress();
     Launch(analysis_, [address](RunHost& host) { RunAnalyser(address, host); });
 }
 

@@ -19,10 +19,10 @@
 #include <QUrl>
 
 #include "analysis/ResultTable.h"
-#include "app/SkinAttachPlaceholder.h"
 #include "export/CsvExport.h"
 #include "export/HtmlReportExport.h"
 #include "run/RunDriver.h"
+#include "skin/Skin.h"
 #include "tools/LinkTable.h"
 #include "tools/ToolSeams.h"
 #include "ui/ResultListView.h"
@@ -175,8 +175,8 @@ void MainWindow::BuildForm() {
 void MainWindow::BuildMenus() {
     trayMenu_ = new QMenu(this);
     trayMenu_->setObjectName(QStringLiteral("托盘菜单"));
-    trayMenu_->addAction(QStringLiteral("Kestrum官网"), this, [this] { OpenAddress(FromUtf8(links::MakerHome())); });
-    trayMenu_->addAction(QStringLiteral("官方淘宝店"), this, [this] { OpenAddress(FromUtf8(links::MakerShop())); });
+    trayMenu_->addAction(QStringLiteral("Kestrum官网"), this, [this] { OpenAddress(FromUtf8(Links().makerHome)); });
+    trayMenu_->addAction(QStringLiteral("官方淘宝店"), this, [this] { OpenAddress(FromUtf8(Links().makerShop)); });
     trayMenu_->addSeparator();
     trayMenu_->addAction(QStringLiteral("短网址生成工具"), this, [this] {
         if (shortUrlTool_) {
@@ -190,14 +190,14 @@ void MainWindow::BuildMenus() {
     });
     QMenu* sites = trayMenu_->addMenu(QStringLiteral("运营常用网址"));
     sites->setObjectName(QStringLiteral("运营常用网址"));
-    for (const links::Link& link : links::OperationSites()) {
+    for (const Link& link : Links().operationSites) {
         const QString url = FromUtf8(link.url);
         sites->addAction(FromUtf8(link.caption), this, [this, url] { OpenAddress(url); });
     }
     trayMenu_->addSeparator();
     QMenu* products = trayMenu_->addMenu(QStringLiteral("其他电商软件"));
     products->setObjectName(QStringLiteral("其他电商软件"));
-    for (const links::Link& link : links::OtherProducts()) {
+    for (const Link& link : Links().otherProducts) {
         const QString url = FromUtf8(link.url);
         products->addAction(FromUtf8(link.caption), this, [this, url] { OpenAddress(url); });
     }
@@ -211,7 +211,7 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::HandleCreated() {
-    AttachSkinPlaceholder(2);
+    AttachSkin(2);
     PutIconInTray();
     run_->LoadAddressHistory();
 }
@@ -253,11 +253,11 @@ void MainWindow::SetStatus(const QString& text) {
     pane0_->setText(text);
 }
 
-std::string MainWindow::ShopAddressGbk() const {
+std::string MainWindow::ShopAddress() const {
     return ToGbk(address_->currentText());
 }
 
-void MainWindow::SetShopAddressGbk(const std::string& gbk) {
+void MainWindow::SetShopAddress(const std::string& gbk) {
     address_->setEditText(FromGbk(gbk));
 }
 
@@ -365,15 +365,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
                 }
             } else if (mouse->button() == Qt::LeftButton) {
                 if (watched == contact1_) {
-                    OpenAddress(FromUtf8(links::GroupJoinPage(0)));
+                    OpenAddress(FromUtf8(Links().groupJoinPages[0]));
                     return true;
                 }
                 if (watched == contact2_) {
-                    OpenAddress(FromUtf8(links::GroupJoinPage(1)));
+                    OpenAddress(FromUtf8(Links().groupJoinPages[1]));
                     return true;
                 }
                 if (watched == statusBar() || watched == pane0_ || watched == pane1_) {
-                    OpenAddress(FromUtf8(links::MakerHome()));
+                    OpenAddress(FromUtf8(Links().makerHome));
                     return true;
                 }
             }

@@ -83,8 +83,8 @@ public:
     void SetStatus(const QString& text);
 
     // The address box's text in GBK, and back.
-    std::string ShopAddressGbk() const;
-    void SetShopAddressGbk(const std::string& gbk);
+    std::string ShopAddress() const;
+    void SetShopAddress(const std::string& gbk);
 
     // Hands an address (web page or folder) to the desktop's "open" action. Tests replace the action.
     using OpenAction = std::function<void(const QString& address)>;
