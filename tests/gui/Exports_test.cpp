@@ -13,6 +13,7 @@
 #include "GuiTestSupport.h"
 #include "analysis/ResultTable.h"
 #include "app/DataFolder.h"
+#include "app/FileIO.h"
 #include "export/CsvExport.h"
 #include "export/HtmlReportExport.h"
 #include "export/Reports.h"
@@ -176,9 +177,11 @@ TEST_F(Exports, HtmlReportIsWrittenIntoTheDataFolderWhichIsThenOpened) {
     const std::string page = web::PageText(web::WebRequest(shop.address));
     const std::string title = ReportTitleFor(page, shop.address);
     EXPECT_EQ(Q(title), QString::fromStdString(shop.name));
-    const std::string file = ReportFileName(title);
-    EXPECT_EQ(done.at(0).at(0).toString(), QString::fromStdString((dataDir_ / file).string()));
-    EXPECT_EQ(ReadDataFile(file), BuildHtmlReport(w.Results()->Table(), ExportLayout::Taobao, title));
+    // The file carries the shop's name in UTF-8, as the file manager shows it.
+    const std::filesystem::path file = dataDir_ / (shop.name + ".html");
+    EXPECT_EQ(file, ReportFilePath(dataDir_, title));
+    EXPECT_EQ(done.at(0).at(0).toString(), QString::fromStdString(file.string()));
+    EXPECT_EQ(ReadWholeFile(file).value_or(""), BuildHtmlReport(w.Results()->Table(), ExportLayout::Taobao, title));
     ASSERT_EQ(opened_.size(), 1);
     EXPECT_EQ(opened_[0], QString::fromStdString(dataDir_.string()));
 }

@@ -37,7 +37,8 @@ void HtmlReportExport::Start() {
             return;
         }
         const std::string page = BuildHtmlReport(table, ExportLayoutFor(address), title);
-        const std::filesystem::path file = folder / ReportFileName(title);
+        // The shop name is GBK; the file system wants UTF-8 names.
+        const std::filesystem::path file = ReportFilePath(folder, title);
         const bool written = WriteFileAtomic(file, page);
         gate->Call([&] {
             if (written) {
