@@ -36,8 +36,7 @@ std::string PieceAfter(std::string_view text, std::string_view marker);
 std::vector<std::string> Split(std::string_view text, std::string_view sep);
 
 std::string DeleteAll(std::string_view text, std::string_view what, Case c = Case::Sensitive);
-std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with,
-                       Case c = Case::Sensitive);
+std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with, Case c = Case::Sensitive);
 
 // Removes every ASCII space and every ideographic space (A1 A1); tabs, CR and LF stay.
 std::string StripSpaces(std::string_view text);
