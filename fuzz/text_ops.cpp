@@ -31,6 +31,8 @@
 #else
 #define NO_COVERAGE
 #endif
+#define VANTREL_REFERENCE_ATTR NO_COVERAGE
+#include "../tests/text/ReferenceTextOps.h"
 
 namespace {
 
@@ -50,74 +52,8 @@ using text::npos;
         }                \
     } while (0)
 
-NO_COVERAGE std::vector<bool> CharStarts(std::string_view t) {
-    std::vector<bool> starts(t.size() + 1, false);
-    std::size_t i = 0;
-    while (i < t.size()) {
-        starts[i] = true;
-        i += static_cast<unsigned char>(t[i]) >= 0x80 ? 2 : 1;
-    }
-    if (i == t.size()) {
-        starts[i] = true;
-    }
-    return starts;
-}
-
-NO_COVERAGE unsigned char Fold(unsigned char b) {
-    return b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b + 32) : b;
-}
-
-NO_COVERAGE bool MatchesAt(std::string_view t, std::size_t p, std::string_view m, Case c) {
-    if (p + m.size() > t.size()) {
-        return false;
-    }
-    bool trail = false;
-    for (std::size_t j = 0; j < m.size(); ++j) {
-        const auto a = static_cast<unsigned char>(t[p + j]);
-        const auto b = static_cast<unsigned char>(m[j]);
-        const bool fold = c == Case::Insensitive && !trail;
-        if ((fold ? Fold(a) : a) != (fold ? Fold(b) : b)) {
-            return false;
-        }
-        trail = !trail && b >= 0x80;
-    }
-    return true;
-}
-
-NO_COVERAGE std::size_t RefFind(std::string_view t, std::string_view m, std::size_t from, Case c,
-                                const std::vector<bool>& starts) {
-    if (from >= t.size()) {
-        return npos;
-    }
-    if (m.empty()) {
-        return from;
-    }
-    for (std::size_t p = from; p + m.size() <= t.size(); ++p) {
-        if (starts[p] && MatchesAt(t, p, m, c)) {
-            return p;
-        }
-    }
-    return npos;
-}
-
-NO_COVERAGE std::string RefReplace(std::string_view t, std::string_view what, std::string_view with, Case c,
-                                   const std::vector<bool>& starts) {
-    if (what.empty()) {
-        return std::string(t);
-    }
-    std::string out;
-    std::size_t i = 0;
-    while (i < t.size()) {
-        if (starts[i] && MatchesAt(t, i, what, c)) {
-            out.append(with);
-            i += what.size();
-        } else {
-            out.push_back(t[i]);
-            ++i;
-        }
-    }
-    return out;
-}
+using text::reference::CharStarts;
+using text::reference::MatchesAt;
 
 NO_COVERAGE bool ValidUtf8(std::string_view s) {
     std::size_t i = 0;
@@ -273,8 +209,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::size_t q = text::Find(t, marker, from, c);
     if (affordable) {
-        CHECK(p == RefFind(t, marker, 0, c, starts));
-        CHECK(q == RefFind(t, marker, from, c, starts));
+        CHECK(p == text::reference::Find(t, marker, 0, c, starts));
+        CHECK(q == text::reference::Find(t, marker, from, c, starts));
     }
 
     // Pieces (case-sensitive operations).
@@ -299,7 +235,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string replaced = text::ReplaceAll(t, marker, "#", c);
     CHECK(text::DeleteAll(t, marker, c) == text::ReplaceAll(t, marker, "", c));
     if (affordable) {
-        CHECK(replaced == RefReplace(t, marker, "#", c, starts));
+        CHECK(replaced == text::reference::Replace(t, marker, "#", c, starts));
     }
 
     // Split: the pieces joined by the separator give the text back (with the dropped final piece, one more

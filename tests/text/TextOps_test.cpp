@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ReferenceTextOps.h"
 #include "analysis/ItemIdList.h"
 #include "analysis/TextOps.h"
 #include "web/Encoding.h"
@@ -18,76 +19,6 @@ using namespace std::string_literals;
 // GBK bytes of a UTF-8 literal.
 std::string G(std::string_view utf8) {
     return Utf8ToGbk(utf8);
-}
-
-// ---- A plain reference of the search rule, for differential checks -------------------------------
-
-std::vector<bool> CharStarts(std::string_view t) {
-    std::vector<bool> starts(t.size() + 1, false);
-    std::size_t i = 0;
-    while (i < t.size()) {
-        starts[i] = true;
-        i += static_cast<unsigned char>(t[i]) >= 0x80 ? 2 : 1;
-    }
-    if (i == t.size()) {
-        starts[i] = true;
-    }
-    return starts;
-}
-
-unsigned char FoldRef(unsigned char b) {
-    return b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b + 32) : b;
-}
-
-// Marker bytes at p, compared character by character: single-byte characters fold when asked, the two
-// bytes of a double-byte character compare exactly.
-bool MatchesAt(std::string_view t, std::size_t p, std::string_view m, Case c) {
-    bool trail = false;
-    for (std::size_t j = 0; j < m.size(); ++j) {
-        const auto a = static_cast<unsigned char>(t[p + j]);
-        const auto b = static_cast<unsigned char>(m[j]);
-        const bool fold = c == Case::Insensitive && !trail;
-        if ((fold ? FoldRef(a) : a) != (fold ? FoldRef(b) : b)) {
-            return false;
-        }
-        trail = !trail && b >= 0x80;
-    }
-    return true;
-}
-
-std::size_t RefFind(std::string_view t, std::string_view m, std::size_t from, Case c) {
-    if (from >= t.size()) {
-        return npos;
-    }
-    if (m.empty()) {
-        return from;
-    }
-    const auto starts = CharStarts(t);
-    for (std::size_t p = from; p + m.size() <= t.size(); ++p) {
-        if (starts[p] && MatchesAt(t, p, m, c)) {
-            return p;
-        }
-    }
-    return npos;
-}
-
-std::string RefReplace(std::string_view t, std::string_view what, std::string_view with, Case c) {
-    if (what.empty()) {
-        return std::string(t);
-    }
-    const auto starts = CharStarts(t);
-    std::string out;
-    std::size_t i = 0;
-    while (i < t.size()) {
-        if (starts[i] && i + what.size() <= t.size() && MatchesAt(t, i, what, c)) {
-            out.append(with);
-            i += what.size();
-        } else {
-            out.push_back(t[i]);
-            ++i;
-        }
-    }
-    return out;
 }
 
 // ---- Find / Contains -----------------------------------------------------------------------------
@@ -149,7 +80,7 @@ TEST(TextOps, FindTable) {
     for (const auto& c : cases) {
         EXPECT_EQ(Find(c.text, c.marker, c.from, c.c), c.expected)
             << "text=" << c.text << " marker=" << c.marker << " from=" << c.from;
-        EXPECT_EQ(RefFind(c.text, c.marker, c.from, c.c), c.expected) << "reference disagrees: " << c.text;
+        EXPECT_EQ(reference::Find(c.text, c.marker, c.from, c.c), c.expected) << "reference disagrees: " << c.text;
     }
 }
 
@@ -409,9 +340,9 @@ TEST(TextOps, RandomTextsAgreeWithReference) {
             m = t.substr(p, 1 + rng() % 6);
         }
         const Case c = rng() % 2 ? Case::Insensitive : Case::Sensitive;
-        ASSERT_EQ(Find(t, m, 0, c), RefFind(t, m, 0, c)) << "round " << round;
-        ASSERT_EQ(ReplaceAll(t, m, "#", c), RefReplace(t, m, "#", c)) << "round " << round;
-        ASSERT_EQ(Contains(t, m, c), RefFind(t, m, 0, c) != npos);
+        ASSERT_EQ(Find(t, m, 0, c), reference::Find(t, m, 0, c)) << "round " << round;
+        ASSERT_EQ(ReplaceAll(t, m, "#", c), reference::Replace(t, m, "#", c)) << "round " << round;
+        ASSERT_EQ(Contains(t, m, c), reference::Find(t, m, 0, c) != npos);
     }
 }
 
@@ -439,8 +370,8 @@ TEST(TextOps, NearPeriodicTextsAgreeWithReference) {
             m[rng() % m.size()] = alphabet[rng() % std::size(alphabet)];
         }
         const Case c = rng() % 3 == 0 ? Case::Insensitive : Case::Sensitive;
-        ASSERT_EQ(Find(t, m, 0, c), RefFind(t, m, 0, c)) << "round " << round;
-        ASSERT_TRUE(ReplaceAll(t, m, "#", c) == RefReplace(t, m, "#", c)) << "round " << round;
+        ASSERT_EQ(Find(t, m, 0, c), reference::Find(t, m, 0, c)) << "round " << round;
+        ASSERT_TRUE(ReplaceAll(t, m, "#", c) == reference::Replace(t, m, "#", c)) << "round " << round;
     }
 }
 
