@@ -33,10 +33,6 @@ LoginBrowserWindow::LoginBrowserWindow(CaptureHost& host) : QWidget(nullptr, Qt:
     connect(browser_, &QWebEngineView::urlChanged, this, [this](const QUrl&) { ArmCheck(kFirstCheckMs); });
 
     target_ = host_.State().BrowserTargetUrl();
-    Navigate();
-}
-
-void LoginBrowserWindow::Navigate() {
     browser_->load(QUrl(QString::fromStdString(GbkToUtf8(target_))));
 }
 

@@ -36,7 +36,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Navigate();
     void ArmCheck(int ms);
     void CaptureListingPage();
     void Judge(const std::string& documentSource);
